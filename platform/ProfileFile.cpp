@@ -18,10 +18,11 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = LowerAscii(c);
-  return lower;
+// FNV-1a over the name's bytes without regard to ASCII case.
+std::uint32_t HashNoCase(std::string_view text) {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 16777619u;
+  return hash;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -72,26 +73,77 @@ ProfileFile::ProfileFile(std::string bytes) : bytes_(std::move(bytes)) {
   else
     lineEnd_ = (firstEnd + 1 < bytes_.size() && bytes_[firstEnd + 1] == '\n') ? "\r\n" : "\r";
 
-  std::size_t pos = std::string_view(bytes_).substr(0, 3) == kUtf8Mark ? kUtf8Mark.size() : 0;
-  while (pos < bytes_.size()) {
-    const std::size_t end = ContentEnd(bytes_, pos);
-    const std::size_t next = NextLine(bytes_, end);
-    std::size_t p = pos;
-    while (p < end && IsBlank(bytes_[p])) ++p;
-    if (p < end && bytes_[p] == '[') {
-      if (!sections_.empty()) sections_.back().bodyEnd = pos;
-      std::string_view rest(bytes_.data() + p + 1, end - p - 1);
-      const std::string_view name = Trim(rest.substr(0, rest.find(']')));
-      sections_.push_back({next, bytes_.size(), -1});
-      sectionIndex_.emplace(LowerCase(name), sections_.size() - 1);  // the first one wins
-    }
-    pos = next;
+  // Only section headers are indexed, and a header is a line whose first
+  // character other than a blank is '[': looking for that byte alone keeps
+  // the pass over a large file as fast as a copy of it.
+  const std::size_t start = std::string_view(bytes_).substr(0, 3) == kUtf8Mark ? kUtf8Mark.size() : 0;
+  const char* const data = bytes_.data();
+  for (std::size_t at = start; at < bytes_.size();) {
+    const void* found = std::memchr(data + at, '[', bytes_.size() - at);
+    if (found == nullptr) break;
+    const std::size_t bracket = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+    std::size_t lineStart = bracket;
+    while (lineStart > start && IsBlank(data[lineStart - 1])) --lineStart;
+    at = bracket + 1;
+    if (lineStart > start && !IsLineEnd(data[lineStart - 1])) continue;  // inside a line
+    const std::size_t end = ContentEnd(bytes_, bracket);
+    if (!sections_.empty()) sections_.back().bodyEnd = lineStart;
+    std::string_view rest(data + bracket + 1, end - bracket - 1);
+    const std::string_view name = Trim(rest.substr(0, rest.find(']')));
+    sections_.push_back({NextLine(bytes_, end), bytes_.size(), static_cast<std::size_t>(name.data() - data),
+                         name.size(), HashNoCase(name), -1});
+    at = end;
+  }
+  // Sized once for all the sections, so that none is placed twice.
+  std::size_t slots = 16;
+  while (slots < sections_.size() * 2 + 2) slots *= 2;
+  slots_.assign(slots, 0);
+  for (std::size_t section = 0; section < sections_.size(); ++section) Index(section);
+}
+
+std::string_view ProfileFile::NameOf(const Section& section) const {
+  if (section.nameAt == kNone) return edits_[static_cast<std::size_t>(section.edit)].name;
+  return std::string_view(bytes_).substr(section.nameAt, section.nameSize);
+}
+
+// The slot that holds the section called name, or the free slot where it would go.
+std::size_t ProfileFile::SlotOf(std::string_view name, std::uint32_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    if (slots_[slot] == 0) return slot;
+    const Section& section = sections_[slots_[slot] - 1];
+    if (section.hash == hash && EqualsNoCase(NameOf(section), name)) return slot;
   }
 }
 
+// Indexes a section unless one of the same name came before it.
+void ProfileFile::Index(std::size_t section) {
+  if ((indexed_ + 1) * 2 > slots_.size()) {
+    std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const std::uint32_t entry : old) {
+      if (entry == 0) continue;
+      std::size_t slot = sections_[entry - 1].hash & mask;
+      while (slots_[slot] != 0) slot = (slot + 1) & mask;
+      slots_[slot] = entry;
+    }
+  }
+  const Section& added = sections_[section];
+  const std::size_t slot = SlotOf(NameOf(added), added.hash);
+  if (slots_[slot] != 0) return;
+  slots_[slot] = static_cast<std::uint32_t>(section + 1);
+  ++indexed_;
+}
+
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
-  const auto found = sectionIndex_.find(LowerCase(name));
-  return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+  const std::uint32_t entry = slots_[SlotOf(name, HashNoCase(name))];
+  if (entry == 0) return nullptr;
+  // Entries are looked up in file order, one after the other: fetching the
+  // next few early hides the memory latency of a large file.
+  for (std::size_t ahead = entry; ahead < entry + 4 && ahead < sections_.size(); ++ahead)
+    if (sections_[ahead].nameAt != kNone) __builtin_prefetch(bytes_.data() + sections_[ahead].nameAt);
+  return &sections_[entry - 1];
 }
 
 // The offset of the value on key's first line in section, or kNone when the
@@ -135,9 +187,15 @@ std::string_view ProfileFile::Read(std::string_view section, std::string_view ke
 }
 
 ProfileFile::Edit& ProfileFile::EditOf(std::string_view name) {
-  const auto [slot, isNew] = sectionIndex_.emplace(LowerCase(name), sections_.size());
-  if (isNew) sections_.push_back({bytes_.size(), bytes_.size(), -1});
-  Section& section = sections_[slot->second];
+  const std::uint32_t hash = HashNoCase(name);
+  const std::uint32_t entry = slots_[SlotOf(name, hash)];
+  if (entry == 0) {
+    edits_.push_back({std::string(name), true, bytes_.size(), {}, {}});
+    sections_.push_back({bytes_.size(), bytes_.size(), kNone, 0, hash, static_cast<int>(edits_.size() - 1)});
+    Index(sections_.size() - 1);
+    return edits_.back();
+  }
+  Section& section = sections_[entry - 1];
   if (section.edit < 0) {
     // New keys of an existing section go behind its last key line.
     std::size_t insertAt = section.bodyBegin;
@@ -150,7 +208,7 @@ ProfileFile::Edit& ProfileFile::EditOf(std::string_view name) {
         insertAt = pos;
     }
     section.edit = static_cast<int>(edits_.size());
-    edits_.push_back({std::string(name), isNew, insertAt, {}, {}});
+    edits_.push_back({std::string(name), false, insertAt, {}, {}});
   }
   return edits_[static_cast<std::size_t>(section.edit)];
 }
@@ -199,28 +257,23 @@ bool ProfileFile::WriteTo(const Sink& sink) const {
     last = piece.back();
     return sink(piece);
   };
-  // Added lines always start on a line of their own.
-  auto emitLines = [&](const std::vector<std::pair<std::string, std::string>>& lines) {
-    if (written > markSize && !IsLineEnd(last) && !emit(lineEnd_)) return false;
-    for (const auto& [key, value] : lines)
-      if (!emit(key) || !emit("=") || !emit(value) || !emit(lineEnd_)) return false;
-    return true;
+  // Added lines always start on a line of their own, and go out in one piece.
+  auto emitLines = [&](std::string text, const std::vector<std::pair<std::string, std::string>>& lines) {
+    if (written > markSize && !IsLineEnd(last)) text.insert(0, lineEnd_);
+    for (const auto& [key, value] : lines) text.append(key).append("=").append(value).append(lineEnd_);
+    return emit(text);
   };
 
   const std::string_view original(bytes_);
   std::size_t pos = 0;
   for (const Patch& patch : patches) {
     if (!emit(original.substr(pos, patch.at - pos))) return false;
-    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines(patch.edit->added))) return false;
+    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines({}, patch.edit->added))) return false;
     pos = patch.resume;
   }
   if (!emit(original.substr(pos))) return false;
-  for (const Edit& edit : edits_) {
-    if (!edit.appended) continue;
-    if (written > markSize && !IsLineEnd(last) && !emit(lineEnd_)) return false;
-    if (!emit("[") || !emit(edit.name) || !emit("]") || !emit(lineEnd_) || !emitLines(edit.added))
-      return false;
-  }
+  for (const Edit& edit : edits_)
+    if (edit.appended && !emitLines("[" + edit.name + "]" + lineEnd_, edit.added)) return false;
   return true;
 }
 

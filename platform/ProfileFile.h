@@ -19,10 +19,10 @@
 #define PLATFORM_PROFILE_FILE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,6 +50,9 @@ class ProfileFile {
   struct Section {
     std::size_t bodyBegin;  // first byte behind the header line
     std::size_t bodyEnd;    // first byte of the next header line, or the end
+    std::size_t nameAt;     // the name in the file; for an appended one, in its edit
+    std::size_t nameSize;
+    std::uint32_t hash;     // of the name without regard to case
     int edit;               // index into edits_, or -1 while untouched
   };
   struct Edit {
@@ -60,6 +63,9 @@ class ProfileFile {
     std::vector<std::pair<std::string, std::string>> added;   // new keys in order
   };
 
+  std::string_view NameOf(const Section& section) const;
+  std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
+  void Index(std::size_t section);
   const Section* FindSection(std::string_view name) const;
   std::size_t FindKeyLine(const Section& section, std::string_view key) const;
   Edit& EditOf(std::string_view name);
@@ -67,7 +73,11 @@ class ProfileFile {
   std::string bytes_;
   std::string lineEnd_;
   std::vector<Section> sections_;
-  std::unordered_map<std::string, std::size_t> sectionIndex_;  // lower-case name
+  // The first section of each name, by open addressing on its hash: a
+  // section's index + 1, or 0 for a free slot. Flat, so that a file of a
+  // hundred thousand entries costs no allocation per section.
+  std::vector<std::uint32_t> slots_;
+  std::size_t indexed_ = 0;
   std::vector<Edit> edits_;
 };
 

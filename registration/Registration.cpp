@@ -1,5 +1,6 @@
 #include "Registration.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,12 @@ bool EqualsNoCase(const char* a, const char* b) {
     if (la != lb) return false;
   }
   return *a == *b;
+}
+
+// The entry's section name: "fltsim." and the number in plain decimal.
+void FormatEntrySection(char (&name)[kSectionSize], int number) {
+  std::memcpy(name, "fltsim.", 7);
+  *std::to_chars(name + 7, name + kSectionSize - 1, number).ptr = '\0';
 }
 
 const char* SuffixFor(const char* key, const Variant& variant) {
@@ -75,8 +82,8 @@ bool WriteEntries(const char* livery, const char* aircraft) {
   for (const Variant& variant : VariantTable) {
     char target[kSectionSize];
     char source[kSectionSize];
-    std::snprintf(target, sizeof target, "fltsim.%d", CountFltsimEntries(aircraft));
-    std::snprintf(source, sizeof source, "fltsim.%d", 0);
+    FormatEntrySection(target, CountFltsimEntries(aircraft));
+    FormatEntrySection(source, 0);
     for (const char* key : LiveryKeyTable) {
       std::string value = ReadProfileString(livery, source, key, "");
       value += SuffixFor(key, variant);
@@ -102,7 +109,10 @@ int ExitFor(ProfileStatus status) {
 
 std::string ReadProfileString(const char* file, const char* section, const char* key,
                               const char* fallback) {
-  char buffer[kValueSize] = {};
+  // The platform always ends the value with a zero byte; clearing all of the
+  // buffer first would cost a kilobyte per entry that the search looks at.
+  char buffer[kValueSize];
+  buffer[0] = '\0';
   ReadProfileValue(section, key, fallback, buffer, sizeof buffer, file);
   return std::string(buffer);
 }
@@ -116,7 +126,7 @@ int CountFltsimEntries(const char* file) {
   int count = 0;
   for (;;) {
     char section[kSectionSize];
-    std::snprintf(section, sizeof section, "fltsim.%d", count);
+    FormatEntrySection(section, count);
     if (ReadProfileString(file, section, "title", "").empty()) return count;
     ++count;
   }
