@@ -33,10 +33,6 @@ std::string Entry(int number, const std::map<std::string, std::string>& values) 
   return "[fltsim." + std::to_string(number) + "]\n" + KeyLines(values);
 }
 
-const std::string kThreeEntries =
-    "[General]\natc_type=JET\n\n[fltsim.0]\ntitle=Jet White\n[fltsim.1]\ntitle=Jet Blue\n"
-    "[fltsim.2]\ntitle=Jet Green\n";
-const std::string kRedLivery = "[fltsim.0]\ntitle=Jet Red\ntexture=Red\nui_type=Jet\n";
 
 const std::vector<RunCase>& RunCases() {
   static const std::vector<RunCase> cases{
@@ -103,6 +99,11 @@ const std::vector<FailureCase>& FailureCases() {
                       setrlimit(RLIMIT_FSIZE, &limit);
                     },
                     kAircraftNotWritable, true},
+        FailureCase{"livery.ini in UTF-16",
+                    [](AircraftTree& t) {
+                      WriteFile(t.liveryFolder / "livery.ini", std::string("\xFF\xFE[\0f\0]\0", 8));
+                    },
+                    {}, kUnsupportedEncoding, true},
         FailureCase{"aircraft.cfg in UTF-16",
                     [](AircraftTree& t) { WriteFile(t.Config(), std::string("\xFF\xFE[\0s\0]\0", 8)); }, {},
                     kUnsupportedEncoding, true},

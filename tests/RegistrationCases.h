@@ -39,8 +39,11 @@ std::string KeyLines(const std::map<std::string, std::string>& values, const std
 // A whole entry as the program appends it.
 std::string Entry(int number, const std::map<std::string, std::string>& values);
 
-extern const std::string kThreeEntries;  // an aircraft with titled entries 0 to 2
-extern const std::string kRedLivery;     // a livery with a title, a texture and a ui_type
+// Plain arrays, so that the case tables built before main can use them.
+constexpr char kThreeEntries[] =  // an aircraft with titled entries 0 to 2
+    "[General]\natc_type=JET\n\n[fltsim.0]\ntitle=Jet White\n[fltsim.1]\ntitle=Jet Blue\n"
+    "[fltsim.2]\ntitle=Jet Green\n";
+constexpr char kRedLivery[] = "[fltsim.0]\ntitle=Jet Red\ntexture=Red\nui_type=Jet\n";
 
 struct RunCase {
   const char* why;
