@@ -137,6 +137,7 @@ void ProfileFile::Index(std::size_t section) {
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
+  name = Trim(name);
   const std::uint32_t entry = slots_[SlotOf(name, HashNoCase(name))];
   if (entry == 0) return nullptr;
   // Entries are looked up in file order, one after the other: fetching the
@@ -170,6 +171,7 @@ std::size_t ProfileFile::FindKeyLine(const Section& section, std::string_view ke
 }
 
 std::string_view ProfileFile::Read(std::string_view section, std::string_view key) const {
+  key = Trim(key);
   const Section* found = FindSection(section);
   if (found == nullptr) return {};
   const Edit* edit = found->edit < 0 ? nullptr : &edits_[static_cast<std::size_t>(found->edit)];
@@ -214,8 +216,13 @@ ProfileFile::Edit& ProfileFile::EditOf(std::string_view name) {
 }
 
 bool ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+  // Names are read trimmed, so they are written so; and nothing may be
+  // written that would read back as another line, a comment or a header.
+  section = Trim(section);
+  key = Trim(key);
   if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) ||
-      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos)
+      section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
+      (!key.empty() && (key.front() == ';' || key.front() == '[')))
     return false;
   Edit& edit = EditOf(section);
   const std::size_t valueAt = FindKeyLine(*FindSection(section), key);
@@ -258,9 +265,13 @@ bool ProfileFile::WriteTo(const Sink& sink) const {
     return sink(piece);
   };
   // Added lines always start on a line of their own, and go out in one piece.
-  auto emitLines = [&](std::string text, const std::vector<std::pair<std::string, std::string>>& lines) {
+  // A CR that the file's next byte, an LF, would turn into one line end with
+  // it becomes CRLF, so that no line of the file is swallowed.
+  auto emitLines = [&](std::string text, const std::vector<std::pair<std::string, std::string>>& lines,
+                       std::size_t next) {
     if (written > markSize && !IsLineEnd(last)) text.insert(0, lineEnd_);
     for (const auto& [key, value] : lines) text.append(key).append("=").append(value).append(lineEnd_);
+    if (!text.empty() && text.back() == '\r' && next < bytes_.size() && bytes_[next] == '\n') text += '\n';
     return emit(text);
   };
 
@@ -268,12 +279,12 @@ bool ProfileFile::WriteTo(const Sink& sink) const {
   std::size_t pos = 0;
   for (const Patch& patch : patches) {
     if (!emit(original.substr(pos, patch.at - pos))) return false;
-    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines({}, patch.edit->added))) return false;
+    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines({}, patch.edit->added, patch.at))) return false;
     pos = patch.resume;
   }
   if (!emit(original.substr(pos))) return false;
   for (const Edit& edit : edits_)
-    if (edit.appended && !emitLines("[" + edit.name + "]" + lineEnd_, edit.added)) return false;
+    if (edit.appended && !emitLines("[" + edit.name + "]" + lineEnd_, edit.added, kNone)) return false;
   return true;
 }
 

@@ -119,6 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"keys before the first section stay", "k=0\n[s]\n", {{"s", "k", "1"}}, "k=0\n[s]\nk=1\n"},
         WriteCase{"the first of two sections is written", "[s]\na=1\n[s]\nb=2\n", {{"s", "b", "3"}},
                   "[s]\na=1\nb=3\n[s]\nb=2\n"},
+        WriteCase{"an added CR line end leaves the file's next LF a line of its own", "[s]\rk=1\n\n[t]\r",
+                  {{"s", "n", "3"}}, "[s]\rk=1\nn=3\r\n\n[t]\r"},
+        WriteCase{"names are written as they are read, without outer blanks", "[s]\nk=1\n",
+                  {{" s ", " k ", "2"}, {"\tt", "a\t", "b"}}, "[s]\nk=2\n[t]\na=b\n"},
         WriteCase{"a key written twice", "[s]\nk=1\n", {{"s", "k", "2"}, {"s", "n", "a"}, {"s", "K", "3"}, {"s", "N", "b"}},
                   "[s]\nk=3\nn=b\n"}),
     [](const testing::TestParamInfo<WriteCase>& info) { return CaseName(info.param.why); });
@@ -130,6 +134,8 @@ TEST(ProfileWrite, RefusesNamesAndValuesThatWouldForgeLines) {
   EXPECT_FALSE(profile.Write("s", "k\r", "2"));
   EXPECT_FALSE(profile.Write("s]x", "k", "2"));
   EXPECT_FALSE(profile.Write("s", "k=j", "2"));
+  EXPECT_FALSE(profile.Write("s", " ;k", "2"));
+  EXPECT_FALSE(profile.Write("s", "[t]", "2"));
   EXPECT_EQ(profile.Contents(), before);
 }
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, only what is missing.
-# Usage: tools/install-deps.sh build|test
+# Usage: tools/install-deps.sh build|test|fuzz
 set -euo pipefail
 packages=(cmake make g++ mingw-w64)
-if [ "${1:-build}" = test ]; then
-  packages+=(googletest libgtest-dev libgmock-dev wine64 locales)
-fi
+case "${1:-build}" in
+  test) packages+=(googletest libgtest-dev libgmock-dev wine64 locales) ;;
+  fuzz) packages+=(clang libclang-rt-14-dev) ;;
+esac
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
