@@ -23,10 +23,25 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const kKeys[] = {"sim",     "model",       "panel",        "sound",   "texture",
-                             "kb_checklists", "kb_reference", "atc_id", "atc_id_color", "atc_parking_types",
-                             "ui_manufacturer", "ui_type", "ui_variation", "description", "atc_heavy",
-                             "atc_airline", "atc_flight_number", "visual_damage", "atc_airline_code"};
+const char* const kKeys[] = {"sim",
+                             "model",
+                             "panel",
+                             "sound",
+                             "texture",
+                             "kb_checklists",
+                             "kb_reference",
+                             "atc_id",
+                             "atc_id_color",
+                             "atc_parking_types",
+                             "ui_manufacturer",
+                             "ui_type",
+                             "ui_variation",
+                             "description",
+                             "atc_heavy",
+                             "atc_airline",
+                             "atc_flight_number",
+                             "visual_damage",
+                             "atc_airline_code"};
 
 // An aircraft with entries of 20 keys each, in CRLF as the simulator's own files.
 std::string Configuration(int entries) {
@@ -41,7 +56,8 @@ std::string Configuration(int entries) {
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // One run of a program as a process of its own; its time and its peak
@@ -60,7 +76,8 @@ std::pair<double, long> Run(const std::vector<std::string>& command) {
   struct rusage usage {};
   wait4(child, &status, 0, &usage);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed: %d\n", argv[0], status);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    std::fprintf(stderr, "%s failed: %d\n", argv[0], status);
   return {seconds, usage.ru_maxrss * 1024L};
 }
 
@@ -76,7 +93,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s SETUP_PROGRAM DURABLE_COPY_PROGRAM [FOLDER]\n", argv[0]);
     return 2;
   }
-  const fs::path folder = fs::path(argc > 3 ? argv[3] : fs::temp_directory_path().string()) / "registration-bench";
+  const fs::path folder =
+      fs::path(argc > 3 ? argv[3] : fs::temp_directory_path().string()) / "registration-bench";
   fs::remove_all(folder);
   fs::create_directories(folder / "Jet" / "RedLivery");
   const fs::path config = folder / "Jet" / "aircraft.cfg";
@@ -85,7 +103,9 @@ int main(int argc, char** argv) {
   WriteFile(folder / "Jet" / "RedLivery" / "livery.ini",
             "[fltsim.0]\r\ntitle=Example Jet Red\r\ntexture=Red\r\nui_type=Jet\r\n");
 
-  std::printf("| entries | file size | run (ms) | durable copy (ms) | run / copy | peak memory | limit 3 x size + 8 MB |\n");
+  std::printf(
+      "| entries | file size | run (ms) | durable copy (ms) | run / copy | peak memory | limit 3 x size + 8 "
+      "MB |\n");
   std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const int entries : {100, 1000, 10000, 100000}) {
     const std::string original = Configuration(entries);
@@ -104,7 +124,8 @@ int main(int argc, char** argv) {
     }
     const double run = Median(runs), copy = Median(copies);
     if (std::getenv("BENCH_ROUNDS") != nullptr) {
-      for (std::size_t i = 0; i < runs.size(); ++i) std::fprintf(stderr, "  round %zu: run %.1f ms, copy %.1f ms\n", i, runs[i] * 1e3, copies[i] * 1e3);
+      for (std::size_t i = 0; i < runs.size(); ++i)
+        std::fprintf(stderr, "  round %zu: run %.1f ms, copy %.1f ms\n", i, runs[i] * 1e3, copies[i] * 1e3);
     }
     std::printf("| %d | %.1f MB | %.1f | %.1f | %.2f | %.1f MB | %.1f MB |\n", entries, original.size() / 1e6,
                 run * 1e3, copy * 1e3, run / copy, peak / 1e6, (3.0 * original.size() + 8e6) / 1e6);

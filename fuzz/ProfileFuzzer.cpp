@@ -41,7 +41,8 @@ bool SameName(std::string_view a, std::string_view b) {
   b = Trim(b);
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   return true;
 }
 
@@ -68,7 +69,8 @@ std::vector<Line> Lines(std::string_view bytes) {
     std::size_t end = bytes.find_first_of("\r\n", at);
     if (end == std::string_view::npos) end = bytes.size();
     std::size_t next = end;
-    if (next < bytes.size()) next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
+    if (next < bytes.size())
+      next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
     lines.push_back({bytes.substr(at, end - at), bytes.substr(end, next - end)});
     at = next;
   }
@@ -161,7 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (fields.size() == 4 && fields[0] == "W") ops.push_back({true, fields[1], fields[2], fields[3]});
     }
   } else {
-    ops = {{true, "fltsim.1", "title", "Jet"}, {false, "fltsim.1", "title", ""}, {false, "fltsim.0", "title", ""}};
+    ops = {{true, "fltsim.1", "title", "Jet"},
+           {false, "fltsim.1", "title", ""},
+           {false, "fltsim.0", "title", ""}};
   }
 
   ProfileFile profile(original);

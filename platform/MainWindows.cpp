@@ -1,3 +1,4 @@
+// Before the system's header, whose macros rename some profile routines.
 #include "Registration.h"
 
 #include <windows.h>

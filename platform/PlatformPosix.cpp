@@ -40,9 +40,9 @@ OpenedProfile* FindOpened(const char* file) {
 
 void Forget(const char* file) {
   auto& opened = OpenedProfiles();
-  opened.erase(std::remove_if(opened.begin(), opened.end(),
-                              [file](const OpenedProfile& o) { return o.path == file; }),
-               opened.end());
+  opened.erase(
+      std::remove_if(opened.begin(), opened.end(), [file](const OpenedProfile& o) { return o.path == file; }),
+      opened.end());
 }
 
 // A large file held in large pages costs a fraction of the page faults and

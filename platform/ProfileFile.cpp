@@ -36,15 +36,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // quotes removed.
 std::string_view ParseValue(std::string_view raw) {
   std::string_view value = Trim(raw);
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front())
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
   return value;
 }
 
-bool HoldsLineEnd(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
-}
+bool HoldsLineEnd(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 // The first byte at or after pos that ends the line, or the end of the text.
 std::size_t ContentEnd(const std::string& bytes, std::size_t pos) {
@@ -249,7 +246,8 @@ bool ProfileFile::WriteTo(const Sink& sink) const {
   std::vector<Patch> patches;
   for (const Edit& edit : edits_) {
     if (edit.appended) continue;
-    for (const auto& [at, value] : edit.values) patches.push_back({at, ContentEnd(bytes_, at), &value, &edit});
+    for (const auto& [at, value] : edit.values)
+      patches.push_back({at, ContentEnd(bytes_, at), &value, &edit});
     if (!edit.added.empty()) patches.push_back({edit.insertAt, edit.insertAt, nullptr, &edit});
   }
   std::stable_sort(patches.begin(), patches.end(),
@@ -279,7 +277,8 @@ bool ProfileFile::WriteTo(const Sink& sink) const {
   std::size_t pos = 0;
   for (const Patch& patch : patches) {
     if (!emit(original.substr(pos, patch.at - pos))) return false;
-    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines({}, patch.edit->added, patch.at))) return false;
+    if (!(patch.value != nullptr ? emit(*patch.value) : emitLines({}, patch.edit->added, patch.at)))
+      return false;
     pos = patch.resume;
   }
   if (!emit(original.substr(pos))) return false;

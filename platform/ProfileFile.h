@@ -52,8 +52,8 @@ class ProfileFile {
     std::size_t bodyEnd;    // first byte of the next header line, or the end
     std::size_t nameAt;     // the name in the file; for an appended one, in its edit
     std::size_t nameSize;
-    std::uint32_t hash;     // of the name without regard to case
-    int edit;               // index into edits_, or -1 while untouched
+    std::uint32_t hash;  // of the name without regard to case
+    int edit;            // index into edits_, or -1 while untouched
   };
   struct Edit {
     std::string name;                                         // as first written

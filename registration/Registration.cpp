@@ -7,10 +7,25 @@
 #include "Platform.h"
 
 const char* const LiveryKeyTable[19] = {
-    "title",        "sim",          "model",           "panel",           "sound",
-    "texture",      "kb_checklists", "kb_reference",   "atc_id",          "atc_id_color",
-    "atc_parking_types", "ui_manufacturer", "ui_type", "ui_variation",    "description",
-    "atc_heavy",    "atc_airline",  "atc_flight_number", "visual_damage",
+    "title",
+    "sim",
+    "model",
+    "panel",
+    "sound",
+    "texture",
+    "kb_checklists",
+    "kb_reference",
+    "atc_id",
+    "atc_id_color",
+    "atc_parking_types",
+    "ui_manufacturer",
+    "ui_type",
+    "ui_variation",
+    "description",
+    "atc_heavy",
+    "atc_airline",
+    "atc_flight_number",
+    "visual_damage",
 };
 
 const Variant VariantTable[2] = {
@@ -70,10 +85,10 @@ bool LocateFiles(char (&livery)[kPathSize], char (&aircraft)[kPathSize]) {
 
   const int liveryLength =
       std::snprintf(livery, kPathSize, "%s%s%slivery.ini", drive, folder, kPathSeparator);
-  const int aircraftLength = std::snprintf(aircraft, kPathSize, "%s%s%s..%saircraft.cfg", drive,
-                                           folder, kPathSeparator, kPathSeparator);
-  return liveryLength > 0 && static_cast<std::size_t>(liveryLength) < kPathSize &&
-         aircraftLength > 0 && static_cast<std::size_t>(aircraftLength) < kPathSize;
+  const int aircraftLength = std::snprintf(aircraft, kPathSize, "%s%s%s..%saircraft.cfg", drive, folder,
+                                           kPathSeparator, kPathSeparator);
+  return liveryLength > 0 && static_cast<std::size_t>(liveryLength) < kPathSize && aircraftLength > 0 &&
+         static_cast<std::size_t>(aircraftLength) < kPathSize;
 }
 
 // Writes the full entry, then the 2D-only one, each into the first free
@@ -95,20 +110,24 @@ bool WriteEntries(const char* livery, const char* aircraft) {
 
 int ExitFor(ProfileStatus status) {
   switch (status) {
-    case ProfileStatus::Ok: return kRegistered;
-    case ProfileStatus::Missing: return kAircraftMissing;
+    case ProfileStatus::Ok:
+      return kRegistered;
+    case ProfileStatus::Missing:
+      return kAircraftMissing;
     case ProfileStatus::ReadOnly:
-    case ProfileStatus::WriteFailed: return kAircraftNotWritable;
-    case ProfileStatus::Unsupported: return kUnsupportedEncoding;
-    case ProfileStatus::Changed: return kAircraftChanged;
+    case ProfileStatus::WriteFailed:
+      return kAircraftNotWritable;
+    case ProfileStatus::Unsupported:
+      return kUnsupportedEncoding;
+    case ProfileStatus::Changed:
+      return kAircraftChanged;
   }
   return kAircraftNotWritable;
 }
 
 }  // namespace
 
-std::string ReadProfileString(const char* file, const char* section, const char* key,
-                              const char* fallback) {
+std::string ReadProfileString(const char* file, const char* section, const char* key, const char* fallback) {
   // The platform always ends the value with a zero byte; clearing all of the
   // buffer first would cost a kilobyte per entry that the search looks at.
   char buffer[kValueSize];
@@ -117,8 +136,7 @@ std::string ReadProfileString(const char* file, const char* section, const char*
   return std::string(buffer);
 }
 
-bool WriteProfileString(const char* section, const char* key, const std::string& value,
-                        const char* file) {
+bool WriteProfileString(const char* section, const char* key, const std::string& value, const char* file) {
   return WriteProfileValue(section, key, value.c_str(), file);
 }
 

@@ -13,12 +13,12 @@
 
 enum RegistrationExit {
   kRegistered = 0,
-  kProgramPathUnusable = 1,   // the program's own path is unknown or too long
-  kLiveryMissing = 2,         // livery.ini absent or not a readable file
-  kAircraftMissing = 3,       // aircraft.cfg absent or not a readable file
-  kAircraftNotWritable = 4,   // aircraft.cfg read-only, or the new file could not be written
-  kUnsupportedEncoding = 5,   // livery.ini or aircraft.cfg in UTF-16, not handled here
-  kAircraftChanged = 6,       // another program changed aircraft.cfg during the run
+  kProgramPathUnusable = 1,  // the program's own path is unknown or too long
+  kLiveryMissing = 2,        // livery.ini absent or not a readable file
+  kAircraftMissing = 3,      // aircraft.cfg absent or not a readable file
+  kAircraftNotWritable = 4,  // aircraft.cfg read-only, or the new file could not be written
+  kUnsupportedEncoding = 5,  // livery.ini or aircraft.cfg in UTF-16, not handled here
+  kAircraftChanged = 6,      // another program changed aircraft.cfg during the run
 };
 
 // The keys every entry receives, in the order they are read and written.
@@ -34,12 +34,10 @@ extern const Variant VariantTable[2];
 
 // The value of key in section of file, at most 1023 characters; "" stands
 // for fallback, which every caller passes.
-std::string ReadProfileString(const char* file, const char* section, const char* key,
-                              const char* fallback);
+std::string ReadProfileString(const char* file, const char* section, const char* key, const char* fallback);
 
 // Stores value under key in section of file; false when the write is refused.
-bool WriteProfileString(const char* section, const char* key, const std::string& value,
-                        const char* file);
+bool WriteProfileString(const char* section, const char* key, const std::string& value, const char* file);
 
 // The number of the first free entry: how many entries from [fltsim.0] on
 // have a non-empty title.

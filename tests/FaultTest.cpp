@@ -1,8 +1,8 @@
 // Faults around a run of the native program: folders and files it may not
 // write, links and odd permission bits, another program changing the file,
 // and the program killed while it puts the new file in place.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -128,7 +128,8 @@ TEST(Faults, AKillAtAnyMomentLeavesTheOldOrTheCompleteNewFile) {
   ASSERT_NE(complete, old);
 
   std::mt19937 random(20261211);
-  std::uniform_int_distribution<long> delay(0, std::chrono::duration_cast<std::chrono::microseconds>(runTime).count() * 3 / 2);
+  std::uniform_int_distribution<long> delay(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(runTime).count() * 3 / 2);
   int keptOld = 0, madeNew = 0, leftovers = 0;
   for (int round = 0; round < 300; ++round) {
     WriteFile(tree.Config(), old);
@@ -145,7 +146,8 @@ TEST(Faults, AKillAtAnyMomentLeavesTheOldOrTheCompleteNewFile) {
     waitpid(child, &status, 0);
 
     const std::string now = ReadFile(tree.Config());
-    ASSERT_TRUE(now == old || now == complete) << "round " << round << ": a damaged file of " << now.size() << " bytes";
+    ASSERT_TRUE(now == old || now == complete)
+        << "round " << round << ": a damaged file of " << now.size() << " bytes";
     (now == old ? keptOld : madeNew) += 1;
     // Only a kill in the instant between naming the finished new file and
     // renaming it can leave that name behind: then it holds the complete file.
@@ -156,8 +158,8 @@ TEST(Faults, AKillAtAnyMomentLeavesTheOldOrTheCompleteNewFile) {
       fs::remove(tree.temp.Path() / name);
     }
   }
-  std::printf("kills: %d kept the old file, %d found the new one, %d left the finished file's name\n", keptOld,
-              madeNew, leftovers);
+  std::printf("kills: %d kept the old file, %d found the new one, %d left the finished file's name\n",
+              keptOld, madeNew, leftovers);
   EXPECT_GT(keptOld, 0);
   EXPECT_GT(madeNew, 0);
   EXPECT_LE(leftovers, 3);

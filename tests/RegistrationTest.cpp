@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CountCase{"no entries", "[General]\ntitle=Jet\n", 0},
         CountCase{"two titled entries", "[fltsim.0]\ntitle=a\n[fltsim.1]\ntitle=b\n", 2},
-        CountCase{"a gap is filled first", "[fltsim.0]\ntitle=a\n[fltsim.1]\ntitle=b\n[fltsim.3]\ntitle=d\n", 2},
+        CountCase{"a gap is filled first", "[fltsim.0]\ntitle=a\n[fltsim.1]\ntitle=b\n[fltsim.3]\ntitle=d\n",
+                  2},
         CountCase{"an entry without title", "[fltsim.0]\ntitle=a\n[fltsim.1]\nmodel=x\n", 1},
         CountCase{"an entry with an empty title", "[fltsim.0]\ntitle=a\n[fltsim.1]\ntitle=\n", 1},
         CountCase{"a title of blanks is empty", "[fltsim.0]\ntitle=a\n[fltsim.1]\ntitle=   \n", 1},
@@ -74,7 +75,9 @@ TEST_P(RegistrationRun, AppendsTheFullAndThe2DEntry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Liveries, RegistrationRun, testing::ValuesIn(RunCases()),
-                         [](const testing::TestParamInfo<RunCase>& info) { return CaseName(info.param.why); });
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                           return CaseName(info.param.why);
+                         });
 
 TEST(RegistrationRun, KeepsEveryByteOfAFileWrittenByHand) {
   // Comments, odd spacing, CRLF, a byte-order mark, no final line end, and
@@ -112,6 +115,8 @@ TEST_P(RegistrationFailure, LeavesTheAircraftAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, RegistrationFailure, testing::ValuesIn(FailureCases()),
-                         [](const testing::TestParamInfo<FailureCase>& info) { return CaseName(info.param.why); });
+                         [](const testing::TestParamInfo<FailureCase>& info) {
+                           return CaseName(info.param.why);
+                         });
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The Windows programs: the shipped 32-bit build inspected, its 64-bit twin
 // run under Wine through the same cases as the native program, and the
 // program's own profile layer compared with the system's functions.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <locale.h>
 #include <unistd.h>
 
@@ -80,7 +80,9 @@ TEST_P(WineRegistrationRun, AppendsTheSameEntriesAsTheNativeProgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Liveries, WineRegistrationRun, testing::ValuesIn(RunCases()),
-                         [](const testing::TestParamInfo<RunCase>& info) { return CaseName(info.param.why); });
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                           return CaseName(info.param.why);
+                         });
 
 std::vector<FailureCase> WindowsFailureCases() {
   std::vector<FailureCase> cases;
@@ -107,7 +109,9 @@ TEST_P(WineRegistrationFailure, LeavesTheAircraftAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, WineRegistrationFailure, testing::ValuesIn(WindowsFailureCases()),
-                         [](const testing::TestParamInfo<FailureCase>& info) { return CaseName(info.param.why); });
+                         [](const testing::TestParamInfo<FailureCase>& info) {
+                           return CaseName(info.param.why);
+                         });
 
 TEST(WineRegistration, NeverTakesTheSecondByteOfADoubleByteCharacterForASeparator) {
   // U+8868 is 0x95 0x5C in code page 932: its second byte is a backslash.
@@ -146,10 +150,11 @@ std::string ThroughWine(const ProfileCase& c, const TempFolder& temp) {
   }
   WriteFile(temp.Path() / "operations.txt", operations);
   WriteFile(temp.Path() / "profile.ini", c.file);
-  const int code = RunProgram(kWine,
-                              {PROFILE_PROBE_PROGRAM, WindowsPath(temp.Path() / "operations.txt"),
-                               WindowsPath(temp.Path() / "reads.txt"), WindowsPath(temp.Path() / "profile.ini")},
-                              temp.Path());
+  const int code =
+      RunProgram(kWine,
+                 {PROFILE_PROBE_PROGRAM, WindowsPath(temp.Path() / "operations.txt"),
+                  WindowsPath(temp.Path() / "reads.txt"), WindowsPath(temp.Path() / "profile.ini")},
+                 temp.Path());
   EXPECT_EQ(code, 0) << c.why;
   return ReadFile(temp.Path() / "reads.txt");
 }
@@ -180,28 +185,48 @@ const std::string kLong(1500, 'v');
 INSTANTIATE_TEST_SUITE_P(
     Operations, ProfileLayerAgainstWindows,
     testing::Values(
-        ProfileCase{"present, absent and empty keys and sections", "[s]\r\nk=v\r\ne=\r\n",
+        ProfileCase{"present, absent and empty keys and sections",
+                    "[s]\r\nk=v\r\ne=\r\n",
                     {{"R", "s", "k"}, {"R", "s", "j"}, {"R", "t", "k"}, {"R", "s", "e"}}},
-        ProfileCase{"duplicate keys and sections", "[s]\r\nk=1\r\nk=2\r\n[s]\r\nj=3\r\n",
+        ProfileCase{"duplicate keys and sections",
+                    "[s]\r\nk=1\r\nk=2\r\n[s]\r\nj=3\r\n",
                     {{"R", "s", "k"}, {"R", "s", "j"}}},
-        ProfileCase{"quoted values",
-                    "[s]\r\na=\"Jet Red\"\r\nb='Red'\r\nc=\"a\" b\"\r\nd='v\"\r\ne=\"\r\nf=\"Say \"\"hi\"\"\"\r\n",
-                    {{"R", "s", "a"}, {"R", "s", "b"}, {"R", "s", "c"}, {"R", "s", "d"}, {"R", "s", "e"},
-                     {"R", "s", "f"}}},
+        ProfileCase{
+            "quoted values",
+            "[s]\r\na=\"Jet Red\"\r\nb='Red'\r\nc=\"a\" b\"\r\nd='v\"\r\ne=\"\r\nf=\"Say \"\"hi\"\"\"\r\n",
+            {{"R", "s", "a"},
+             {"R", "s", "b"},
+             {"R", "s", "c"},
+             {"R", "s", "d"},
+             {"R", "s", "e"},
+             {"R", "s", "f"}}},
         ProfileCase{"blank-padded names and values", "[ s ]\r\n \t k  =  v w \t\r\n", {{"R", "s", "k"}}},
         ProfileCase{"names in other cases", "[FltSim.0]\r\nTITLE=x\r\n", {{"R", "fltsim.0", "title"}}},
         ProfileCase{"a value longer than the buffer", "[s]\r\nk=" + kLong + "\r\n", {{"R", "s", "k"}}},
-        ProfileCase{"comment lines and lookalikes", "[s]\r\n; k=1\r\n#h=2\r\nn = 0 // x\r\nm = v ;c\r\n",
+        ProfileCase{"comment lines and lookalikes",
+                    "[s]\r\n; k=1\r\n#h=2\r\nn = 0 // x\r\nm = v ;c\r\n",
                     {{"R", "s", "k"}, {"R", "s", "#h"}, {"R", "s", "n"}, {"R", "s", "m"}}},
         ProfileCase{"LF line ends", "[s]\nk=v\n[t]\nk=w\n", {{"R", "s", "k"}, {"R", "t", "k"}}},
-        ProfileCase{"writes into an existing section", "[s]\r\nk=1\r\n\r\n[t]\r\nk=2\r\n",
-                    {{"W", "s", "k", "new"}, {"W", "s", "n", "added"}, {"R", "s", "k"}, {"R", "s", "n"},
+        ProfileCase{"writes into an existing section",
+                    "[s]\r\nk=1\r\n\r\n[t]\r\nk=2\r\n",
+                    {{"W", "s", "k", "new"},
+                     {"W", "s", "n", "added"},
+                     {"R", "s", "k"},
+                     {"R", "s", "n"},
                      {"R", "t", "k"}}},
-        ProfileCase{"writes into an untitled entry", "[fltsim.0]\r\ntitle=a\r\n[fltsim.1]\r\nmodel=x\r\n",
-                    {{"W", "fltsim.1", "title", "b"}, {"W", "fltsim.1", "model", ""}, {"R", "fltsim.1", "title"},
-                     {"R", "fltsim.1", "model"}, {"R", "fltsim.0", "title"}}},
-        ProfileCase{"writes into a new section", "[s]\r\nk=1",
-                    {{"W", "t", "a", "1"}, {"W", "t", "b", "  padded  "}, {"R", "t", "a"}, {"R", "t", "b"},
+        ProfileCase{"writes into an untitled entry",
+                    "[fltsim.0]\r\ntitle=a\r\n[fltsim.1]\r\nmodel=x\r\n",
+                    {{"W", "fltsim.1", "title", "b"},
+                     {"W", "fltsim.1", "model", ""},
+                     {"R", "fltsim.1", "title"},
+                     {"R", "fltsim.1", "model"},
+                     {"R", "fltsim.0", "title"}}},
+        ProfileCase{"writes into a new section",
+                    "[s]\r\nk=1",
+                    {{"W", "t", "a", "1"},
+                     {"W", "t", "b", "  padded  "},
+                     {"R", "t", "a"},
+                     {"R", "t", "b"},
                      {"R", "s", "k"}}},
         ProfileCase{"writes into a new file", "", {{"W", "s", "k", "v"}, {"R", "s", "k"}}}),
     [](const testing::TestParamInfo<ProfileCase>& info) { return CaseName(info.param.why); });
@@ -209,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProfileLayerAgainstWindows, ReadsPastAUtf8ByteOrderMarkAsWineDoesAndWindowsDoesNot) {
   // Windows takes the mark for part of the first line and misses the section
   // there; Wine and the layer read past it, and the layer keeps it.
-  const ProfileCase c{"byte-order mark", "\xEF\xBB\xBF[s]\r\nk=v\r\n", {{"W", "s", "n", "w"}, {"R", "s", "k"}}};
+  const ProfileCase c{
+      "byte-order mark", "\xEF\xBB\xBF[s]\r\nk=v\r\n", {{"W", "s", "n", "w"}, {"R", "s", "k"}}};
   TempFolder temp;
   std::string ours;
   EXPECT_EQ(ThroughLayer(c, &ours), "v\n");
@@ -219,7 +245,8 @@ TEST(ProfileLayerAgainstWindows, ReadsPastAUtf8ByteOrderMarkAsWineDoesAndWindows
 
 TEST(ProfileLayerAgainstWindows, DiffersOnPurposeByKeepingTheBytesThatWineRewrites) {
   // Wine writes the whole file anew; the layer keeps every line it does not write.
-  const ProfileCase c{"rewrite", "; note\n[s]\nk = 1\n\n[t]\nj = 2\n", {{"W", "s", "k", "3"}, {"R", "s", "k"}}};
+  const ProfileCase c{
+      "rewrite", "; note\n[s]\nk = 1\n\n[t]\nj = 2\n", {{"W", "s", "k", "3"}, {"R", "s", "k"}}};
   TempFolder temp;
   std::string ours;
   EXPECT_EQ(ThroughLayer(c, &ours), ThroughWine(c, temp));
@@ -236,19 +263,22 @@ std::string CommandOutput(const std::string& command) {
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   if (!pipe) return output;
   char chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0;) output.append(chunk, got);
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0;)
+    output.append(chunk, got);
   return output;
 }
 
 TEST(ShippedProgram, IsAWindowlessPe32ProgramForIntel386) {
-  const std::string headers = CommandOutput(std::string("i686-w64-mingw32-objdump -p ") + SHIPPED_SETUP_PROGRAM);
+  const std::string headers =
+      CommandOutput(std::string("i686-w64-mingw32-objdump -p ") + SHIPPED_SETUP_PROGRAM);
   EXPECT_NE(headers.find("file format pei-i386"), std::string::npos);
   EXPECT_NE(headers.find("(PE32)"), std::string::npos);
   EXPECT_NE(headers.find("Subsystem\t\t00000002\t(Windows GUI)"), std::string::npos) << headers;
 }
 
 TEST(ShippedProgram, ImportsOnlySystemLibraries) {
-  const std::string headers = CommandOutput(std::string("i686-w64-mingw32-objdump -p ") + SHIPPED_SETUP_PROGRAM);
+  const std::string headers =
+      CommandOutput(std::string("i686-w64-mingw32-objdump -p ") + SHIPPED_SETUP_PROGRAM);
   std::set<std::string> imports;
   const std::regex dll("DLL Name: (\\S+)");
   for (std::sregex_iterator it(headers.begin(), headers.end(), dll), end; it != end; ++it)
