@@ -1,5 +1,6 @@
 #include "RegistrationCases.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include "Registration.h"
@@ -141,4 +142,18 @@ const std::vector<FailureCase>& FailureCases() {
                   kProgramPathUnusable,
                   false}};
   return cases;
+}
+
+void ExpectFailureLeavesTheAircraftAsItWas(const Program& program, const FailureCase& c) {
+  AircraftTree tree(program, kThreeEntries, kRedLivery);
+  c.arrange(tree);
+  const bool existed = fs::is_regular_file(tree.Config());
+  const std::string before = existed ? ReadFile(tree.Config()) : "";
+  const auto files = ListTree(tree.temp.Path());
+  EXPECT_EQ(tree.Run(c.prepareChild), c.expected) << c.why;
+  EXPECT_EQ(fs::is_regular_file(tree.Config()), existed) << c.why;
+  if (existed) {
+    EXPECT_EQ(ReadFile(tree.Config()), before) << c.why;
+  }
+  EXPECT_EQ(ListTree(tree.temp.Path()), files) << c.why;
 }

@@ -64,4 +64,8 @@ struct FailureCase {
 inline void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.why; }
 const std::vector<FailureCase>& FailureCases();
 
+// Runs program in a tree arranged as c says and checks its exit code, that
+// aircraft.cfg is as it was (or still absent) and that no file was added.
+void ExpectFailureLeavesTheAircraftAsItWas(const Program& program, const FailureCase& c);
+
 #endif

@@ -2,9 +2,7 @@
 // and the program itself, copied into an aircraft's folder and started from
 // elsewhere.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <map>
 #include <string>
 
 #include "Platform.h"
@@ -100,18 +98,7 @@ TEST(RegistrationRun, ASecondRunAddsTwoMoreEntries) {
 class RegistrationFailure : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(RegistrationFailure, LeavesTheAircraftAsItWas) {
-  const FailureCase& c = GetParam();
-  AircraftTree tree(kNative, kThreeEntries, kRedLivery);
-  c.arrange(tree);
-  const bool existed = fs::is_regular_file(tree.Config());
-  const std::string before = existed ? ReadFile(tree.Config()) : "";
-  const auto files = ListTree(tree.temp.Path());
-  EXPECT_EQ(tree.Run(c.prepareChild), c.expected) << c.why;
-  EXPECT_EQ(fs::is_regular_file(tree.Config()), existed) << c.why;
-  if (existed) {
-    EXPECT_EQ(ReadFile(tree.Config()), before) << c.why;
-  }
-  EXPECT_EQ(ListTree(tree.temp.Path()), files) << c.why;
+  ExpectFailureLeavesTheAircraftAsItWas(kNative, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, RegistrationFailure, testing::ValuesIn(FailureCases()),

@@ -94,18 +94,7 @@ std::vector<FailureCase> WindowsFailureCases() {
 class WineRegistrationFailure : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(WineRegistrationFailure, LeavesTheAircraftAsItWas) {
-  const FailureCase& c = GetParam();
-  AircraftTree tree(kWindows, kThreeEntries, kRedLivery);
-  c.arrange(tree);
-  const bool existed = fs::is_regular_file(tree.Config());
-  const std::string before = existed ? ReadFile(tree.Config()) : "";
-  const auto files = ListTree(tree.temp.Path());
-  EXPECT_EQ(tree.Run(c.prepareChild), c.expected) << c.why;
-  EXPECT_EQ(fs::is_regular_file(tree.Config()), existed) << c.why;
-  if (existed) {
-    EXPECT_EQ(ReadFile(tree.Config()), before) << c.why;
-  }
-  EXPECT_EQ(ListTree(tree.temp.Path()), files) << c.why;
+  ExpectFailureLeavesTheAircraftAsItWas(kWindows, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Causes, WineRegistrationFailure, testing::ValuesIn(WindowsFailureCases()),
