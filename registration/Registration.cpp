@@ -1,6 +1,5 @@
 #include "Registration.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -51,8 +50,7 @@ bool EqualsNoCase(const char* a, const char* b) {
 
 // The entry's section name: "fltsim." and the number in plain decimal.
 void FormatEntrySection(char (&name)[kSectionSize], int number) {
-  std::memcpy(name, "fltsim.", 7);
-  *std::to_chars(name + 7, name + kSectionSize - 1, number).ptr = '\0';
+  std::snprintf(name, sizeof name, "fltsim.%d", number);
 }
 
 const char* SuffixFor(const char* key, const Variant& variant) {
@@ -128,10 +126,7 @@ int ExitFor(ProfileStatus status) {
 }  // namespace
 
 std::string ReadProfileString(const char* file, const char* section, const char* key, const char* fallback) {
-  // The platform always ends the value with a zero byte; clearing all of the
-  // buffer first would cost a kilobyte per entry that the search looks at.
-  char buffer[kValueSize];
-  buffer[0] = '\0';
+  char buffer[kValueSize] = {};
   ReadProfileValue(section, key, fallback, buffer, sizeof buffer, file);
   return std::string(buffer);
 }
