@@ -65,10 +65,10 @@ bool BeginReplacement(const char* path, FileReplacement& replacement) {
     if (replacement.fd >= 0) replacement.temp = std::move(name);
   }
   if (replacement.fd < 0) return false;
-  if (fchown(replacement.fd, old.st_uid, old.st_gid) != 0) {
-    // Only the owner's group or root may hand a file on; the bits still carry over.
-  }
-  if (fchmod(replacement.fd, mode) != 0) {
+  // Only the superuser may hand the file to its old owner; refused that, the
+  // new file is the runner's, and its permission bits still carry over.
+  if ((fchown(replacement.fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) ||
+      fchmod(replacement.fd, mode) != 0) {
     RollBackReplacement(replacement);
     return false;
   }
