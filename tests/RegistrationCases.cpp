@@ -132,6 +132,17 @@ const std::vector<FailureCase>& FailureCases() {
                   {},
                   kUnsupportedEncoding,
                   true},
+      FailureCase{"a folder that fits the program's path but not the paths formed from it",
+                  [](AircraftTree& t) {
+                    // A folder of 250 characters: 255 with the program's name, 261 for livery.ini.
+                    const std::size_t used = t.aircraftFolder.string().size() + 2;
+                    const fs::path deep = t.aircraftFolder / std::string(250 - used, 'L');
+                    fs::rename(t.liveryFolder, deep);
+                    t.liveryFolder = deep;
+                  },
+                  {},
+                  kProgramPathUnusable,
+                  true},
       FailureCase{"a program path longer than 259 characters",
                   [](AircraftTree& t) {
                     const fs::path deep = t.aircraftFolder / std::string(250, 'L');
